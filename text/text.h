@@ -96,7 +96,7 @@ ByteBuffer BlankBytes(int n);
 
 /// The bytes strictly between the first beginMarker found from start and the first endMarker
 /// after it; empty when either is missing. "#引号" in a marker stands for a double quote.
-Text TextBetween(std::string_view source, std::string_view beginMarker,
-                 std::string_view endMarker, int start = 0, bool caseSensitive = false);
+Text TextBetween(std::string_view source, std::string_view beginMarker, std::string_view endMarker,
+                 int start = 0, bool caseSensitive = false);
 
 }  // namespace qorvex
