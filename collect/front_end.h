@@ -20,17 +20,17 @@ enum class EditBox { Keyword, Area, Filter, Threads, Timeout };
 
 /// The window's check boxes; "ticked" means state 1.
 enum class CheckBox {
-  RequireContact,   // 选择框_联系人
-  RequireMobile,    // 选择框_手机
-  RequirePhone,     // 选择框_电话
-  RequireFax,       // 选择框_传真
-  RequireEmail,     // 选择框_邮箱
-  RequireQQ,        // 选择框_QQ
-  RequireAddress,   // 选择框_地址
-  ConfirmDetails,   // 选择框_采集确认
-  ExportPrompt,     // 选择框_导出提示
-  NumberSwap,       // 选择框_手机电话识别
-  StrongMobile,     // 选择框_手机号强过滤
+  RequireContact,  // 选择框_联系人
+  RequireMobile,   // 选择框_手机
+  RequirePhone,    // 选择框_电话
+  RequireFax,      // 选择框_传真
+  RequireEmail,    // 选择框_邮箱
+  RequireQQ,       // 选择框_QQ
+  RequireAddress,  // 选择框_地址
+  ConfirmDetails,  // 选择框_采集确认
+  ExportPrompt,    // 选择框_导出提示
+  NumberSwap,      // 选择框_手机电话识别
+  StrongMobile,    // 选择框_手机号强过滤
 };
 
 /// How a question relates to the main window.
