@@ -17,6 +17,7 @@ constexpr const char* kCodePage936 = "windows-936-2000";
 
 std::string_view Clip(std::string_view text) {
   if (text.size() > static_cast<size_t>(INT32_MAX)) text = text.substr(0, INT32_MAX);
+  if (text.empty()) return {};  // its data may be null, which memchr must not see
   const void* zero = std::memchr(text.data(), 0, text.size());
   if (zero != nullptr) text = text.substr(0, static_cast<const char*>(zero) - text.data());
   return text;

@@ -25,6 +25,7 @@ std::string_view Bounded(std::string_view text) {
 // A text ends at its first zero byte.
 std::string_view Clip(std::string_view text) {
   text = Bounded(text);
+  if (text.empty()) return {};  // its data may be null, which memchr must not see
   const void* zero = std::memchr(text.data(), 0, text.size());
   if (zero != nullptr) text = text.substr(0, static_cast<const char*>(zero) - text.data());
   return text;
