@@ -2,9 +2,11 @@
 // on a transfer thread of its own under a time limit (TimedFetch).
 #pragma once
 
-#include <cstdint>
 #include <atomic>
+#include <cstdint>
 #include <memory>
+#include <string_view>
+#include <vector>
 
 #include "text/text.h"
 
@@ -30,8 +32,8 @@ class FetchRecord {
   size_t position_ = 0;
 };
 
-/// Prepares the HTTP stack (global init, the process-wide cookie store). Call once before any
-/// thread fetches; later calls do nothing.
+/// Prepares the HTTP stack (global init, the process-wide cookie store). Front ends call it at
+/// start, before any worker thread exists; TimedFetch calls it too, and later calls do nothing.
 void FetchGlobalInit();
 
 /// The host of a URL in lower case ("http://" or "https://" skipped), with ":port" when keepPort.
@@ -44,14 +46,15 @@ int UrlPort(std::string_view url);
 /// One HTTP exchange: reads the request out of the record and leaves the reply in it, or an
 /// empty record on failure. Stops early when cancel becomes true.
 void HttpTransaction(FetchRecord* record, const std::atomic<bool>* cancel = nullptr);
+/// HttpTransaction that also gives up once maxMilliseconds have passed (0: no bound of its own).
+void HttpTransaction(FetchRecord* record, const std::atomic<bool>* cancel, long maxMilliseconds);
 
 /// Fetches url on a transfer thread of its own and waits at most the limit (timeoutSeconds;
 /// 0 or negative means 90 seconds). Returns the reply body, or empty on failure or run-out;
 /// an abandoned transfer is cancelled and never touches the caller's data again.
 ByteBuffer TimedFetch(const Text& url, const Text& verb = {}, const Text& proxy = {},
                       const Text& user = {}, const Text& password = {}, const Text& headers = {},
-                      const Text& body = {}, int timeoutSeconds = 0,
-                      Text* rawHeadersOut = nullptr);
+                      const Text& body = {}, int timeoutSeconds = 0, Text* rawHeadersOut = nullptr);
 
 /// Transfer threads that have not ended yet (abandoned ones included).
 int RunningTransfers();
