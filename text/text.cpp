@@ -5,6 +5,7 @@
 #include <climits>
 #include <cstddef>
 #include <cstring>
+#include <limits>
 
 namespace qorvex {
 
@@ -446,92 +447,77 @@ double ToNumber(std::string_view text) {
   const Byte* d = Bytes(text);
   const size_t n = text.size();
   size_t i = 0;
-  auto peek = [&]() -> MappedChar { return i < n ? MapAt(d, n, i) : MappedChar{0, 0}; };
+  auto peekAt = [&](size_t at) { return at < n ? MapAt(d, n, at) : MappedChar{0, 0}; };
 
-  for (MappedChar ch = peek(); ch.c == ' ' || (ch.c >= '\t' && ch.c <= '\r'); ch = peek()) {
+  for (MappedChar ch = peekAt(i); ch.c == ' ' || (ch.c >= '\t' && ch.c <= '\r'); ch = peekAt(i)) {
     i += ch.len;
   }
-  // The validated number in plain ASCII, for a locale-free conversion.
+  // The validated number in plain ASCII, for a conversion that never consults the locale.
   std::string ascii;
-  if (MappedChar ch = peek(); ch.c == '+' || ch.c == '-') {
-    if (ch.c == '-') ascii.push_back('-');
+  bool negative = false;
+  if (MappedChar ch = peekAt(i); ch.c == '+' || ch.c == '-') {
+    negative = ch.c == '-';
+    if (negative) ascii.push_back('-');
     i += ch.len;
   }
+  // Decimal position of the leading non-zero digit (1 for "5", 0 for "0.5", -1 for "0.05"),
+  // which tells overflow from underflow.
+  int64_t magnitude = 0;
+  bool seenNonZero = false;
   size_t digits = 0;
-  for (MappedChar ch = peek(); IsDigit(ch.c); ch = peek()) {
-    ascii.push_back(ch.c);
-    ++digits;
-    i += ch.len;
-  }
-  if (MappedChar ch = peek(); ch.c == '.') {
-    ascii.push_back('.');
-    i += ch.len;
-    for (ch = peek(); IsDigit(ch.c); ch = peek()) {
-      ascii.push_back(ch.c);
+  bool inFraction = false;
+  for (MappedChar ch = peekAt(i);; ch = peekAt(i)) {
+    if (IsDigit(ch.c)) {
+      if (ch.c != '0') seenNonZero = true;
+      if (!inFraction && seenNonZero) ++magnitude;
+      if (inFraction && !seenNonZero) --magnitude;
       ++digits;
-      i += ch.len;
+    } else if (ch.c == '.' && !inFraction) {
+      inFraction = true;
+    } else {
+      break;
     }
+    ascii.push_back(ch.c);
+    i += ch.len;
   }
   if (digits == 0) return 0.0;
 
   // The exponent counts only when at least one digit follows its letter and sign.
-  if (MappedChar ch = peek(); ch.c == 'e' || ch.c == 'E' || ch.c == 'd' || ch.c == 'D') {
+  int64_t exponent = 0;
+  if (MappedChar ch = peekAt(i); ch.c == 'e' || ch.c == 'E' || ch.c == 'd' || ch.c == 'D') {
     size_t j = i + ch.len;
-    std::string exponent = "e";
-    MappedChar next = j < n ? MapAt(d, n, j) : MappedChar{0, 0};
-    if (next.c == '+' || next.c == '-') {
-      exponent.push_back(next.c);
-      j += next.len;
-      next = j < n ? MapAt(d, n, j) : MappedChar{0, 0};
+    std::string part = "e";
+    bool exponentNegative = false;
+    if (MappedChar sign = peekAt(j); sign.c == '+' || sign.c == '-') {
+      exponentNegative = sign.c == '-';
+      part.push_back(sign.c);
+      j += sign.len;
     }
     bool any = false;
-    while (IsDigit(next.c)) {
-      exponent.push_back(next.c);
+    for (MappedChar digit = peekAt(j); IsDigit(digit.c); digit = peekAt(j)) {
+      part.push_back(digit.c);
+      exponent = std::min<int64_t>(exponent * 10 + (digit.c - '0'), int64_t{1} << 40);
       any = true;
-      j += next.len;
-      next = j < n ? MapAt(d, n, j) : MappedChar{0, 0};
+      j += digit.len;
     }
-    if (any) ascii += exponent;
+    if (any) {
+      ascii += part;
+      if (exponentNegative) exponent = -exponent;
+    } else {
+      exponent = 0;
+    }
   }
 
   double value = 0.0;
-  const char* first = ascii.data();
-  const char* last = first + ascii.size();
-  const auto [ptr, ec] = std::from_chars(first, last, value, std::chars_format::general);
-  if (ec == std::errc::result_out_of_range) {
-    // Out of range the way strtod reports it: infinity on overflow, zero on underflow. The
-    // decimal magnitude decides which one it was.
-    const bool negative = ascii[0] == '-';
-    const size_t mantissaEnd = ascii.find('e');
-    const std::string_view mantissa(
-        ascii.data() + (negative ? 1 : 0),
-        (mantissaEnd == std::string::npos ? ascii.size() : mantissaEnd) - (negative ? 1 : 0));
-    const size_t point = mantissa.find('.');
-    const size_t intLen = point == std::string_view::npos ? mantissa.size() : point;
-    const size_t firstNonZero = mantissa.find_first_of("123456789");
-    // Position of the leading digit relative to the decimal point (1 for "5", 0 for "0.5").
-    int64_t magnitude = 0;
-    if (firstNonZero != std::string_view::npos) {
-      magnitude = firstNonZero < intLen ? static_cast<int64_t>(intLen - firstNonZero)
-                                        : -static_cast<int64_t>(firstNonZero - intLen - 1);
-    }
-    bool expNegative = false;
-    int64_t exp = 0;
-    if (mantissaEnd != std::string::npos) {
-      size_t k = mantissaEnd + 1;
-      if (ascii[k] == '+' || ascii[k] == '-') expNegative = ascii[k++] == '-';
-      for (; k < ascii.size(); ++k) {
-        exp = std::min<int64_t>(exp * 10 + (ascii[k] - '0'), int64_t{1} << 40);
-      }
-    }
-    const int64_t total = magnitude + (expNegative ? -exp : exp);
-    const double huge = __builtin_huge_val();
-    value = total > 0 ? huge : 0.0;
+  const auto result =
+      std::from_chars(ascii.data(), ascii.data() + ascii.size(), value, std::chars_format::general);
+  if (result.ec == std::errc::result_out_of_range) {
+    // As strtod reports it: infinity on overflow, zero on underflow.
+    value = seenNonZero && magnitude + exponent > 0 ? std::numeric_limits<double>::infinity() : 0.0;
     if (negative) value = -value;
-  } else if (ec != std::errc()) {
+  } else if (result.ec != std::errc()) {
     return 0.0;
   }
-  (void)ptr;
   return value;
 }
 
