@@ -22,6 +22,7 @@
 #include <functional>
 #include <mutex>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "text/text.h"
@@ -57,7 +58,12 @@ using RowCells = std::array<Text, kColumnCount>;
 struct TableChanges {
   bool any = false;
   bool rowsInsertedOrRemoved = false;  // rows were appended, deleted or moved
-  int firstRow = 0;                    // when only cells changed: the rows touched, inclusive
+  // Rows were deleted or moved: indices from before are void and firstRow..lastRow means
+  // nothing. While it is false, rows were at most appended (at the end, so every index from
+  // before still names the same row) and firstRow..lastRow covers both the appended rows and
+  // the rows whose cells changed, so a view can insert and refresh without a reset.
+  bool rowsRemovedOrMoved = false;
+  int firstRow = 0;  // the rows touched, inclusive; empty when lastRow < firstRow
   int lastRow = -1;
 };
 
@@ -101,6 +107,12 @@ class ResultTable {
   std::vector<RowCells> Snapshot() const;
   /// Ids and ID cells of all rows, taken in one step (what a detail run starts from).
   std::vector<std::pair<RowId, Text>> KeysSnapshot() const;
+  /// The id the latest appended row got; 0 before the first append.
+  RowId LastIssuedId() const;
+  /// Up to maxRows rows whose ids lie in (after, upTo], in table order, each copied whole in
+  /// one step. Walking the table in such pieces keeps a long reader from holding up writers,
+  /// and rows deleted meanwhile simply drop out instead of shifting the walk.
+  std::vector<std::pair<RowId, RowCells>> RowsBetween(RowId after, RowId upTo, int maxRows) const;
 
   /// Deletes every row whose ID is blank (ASCII and full-width spaces only), then renumbers
   /// 序 as 1..m. One indivisible step.
@@ -111,7 +123,9 @@ class ResultTable {
   /// Collects and resets the change marks.
   TableChanges TakeChanges();
   /// Called (from the writing thread, outside the table's lock) when the table goes from
-  /// unchanged to changed. It must return at once; nullptr turns it off.
+  /// unchanged to changed. It must return at once and must not call SetChangeCallback; it may
+  /// call any other operation. nullptr turns it off. Once this returns, the previous callback
+  /// is neither running nor started again, so its captures may be destroyed.
   void SetChangeCallback(std::function<void()> callback);
 
  private:
@@ -119,16 +133,22 @@ class ResultTable {
     RowId id;
     RowCells cells;
   };
-  // Both return whether the caller must run the wake-up callback.
-  bool MarkCellsLocked(int row);
-  bool MarkStructureLocked();
+  // Each returns whether the caller must run the wake-up callback once it has let go of the
+  // lock.
+  bool MarkRowsLocked(int firstRow, int lastRow);
+  bool MarkAppendLocked(int row);
+  bool MarkRemovedLocked();
   void Notify();
   int IndexOfLocked(RowId id) const;
+  bool ValidRowLocked(int row) const { return row >= 0 && row < static_cast<int>(rows_.size()); }
 
   mutable std::mutex mutex_;
   std::vector<Row> rows_;
   RowId nextId_ = 1;
   TableChanges changes_;
+  // Separate from mutex_ so that the callback runs outside the table's lock, while turning it
+  // off still waits for a call under way. Order: callbackMutex_ before mutex_, never the other.
+  std::mutex callbackMutex_;
   std::function<void()> changeCallback_;
 };
 
