@@ -5,8 +5,11 @@
 namespace qorvex::cli {
 
 std::string ProgressText(const std::array<Text, 10>& panels) {
+  // What changes comes first, so that a narrow terminal cuts off the settings, not the time.
+  constexpr int kOrder[] = {9, 3, 4, 5, 6, 7, 8, 0, 1, 2};
   std::string line;
-  for (const Text& panel : panels) {
+  for (int index : kOrder) {
+    const Text& panel = panels[index];
     if (panel.empty()) continue;
     if (!line.empty()) line += "  ";
     line += AnsiToUtf8(panel);

@@ -9,7 +9,8 @@
 
 namespace qorvex::cli {
 
-/// The status panels (code page 936) as one UTF-8 line, empty panels left out.
+/// The status panels (code page 936) as one UTF-8 line: the running time, the counters and the
+/// state, then the settings; empty panels left out.
 std::string ProgressText(const std::array<Text, 10>& panels);
 
 /// The longest prefix of a UTF-8 line that fits in the given terminal columns, never cutting a

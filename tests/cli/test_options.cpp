@@ -202,7 +202,7 @@ TEST(Progress, PanelsJoinedInUtf8WithoutEmptyOnes) {
       "\xB9\xB2"
       "3\xD2\xB3";            // 共3页
   panels[9] = "1.5\xC3\xEB";  // 1.5秒
-  EXPECT_EQ(ProgressText(panels), " 关键字:abc  共3页  1.5秒");
+  EXPECT_EQ(ProgressText(panels), "1.5秒  共3页   关键字:abc");
 }
 
 TEST(Progress, FitToColumnsNeverCutsACharacter) {
