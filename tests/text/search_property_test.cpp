@@ -194,5 +194,17 @@ TEST(SearchLongRuns, FalseCandidatesInsideLongHighRuns) {
   EXPECT_EQ(FindText(text, "\xB0\xB0", 2, false), 2);
 }
 
+// Sought texts longer than the search keeps on its stack.
+TEST(SearchLongRuns, LongSoughtText) {
+  std::string sought;
+  for (int i = 0; i < 70; ++i)
+    sought.push_back(static_cast<char>('a' + i % 26));
+  const std::string text = "\x81" + sought + sought;
+  // The first copy begins on the trail byte of 81 61.
+  EXPECT_EQ(FindText(text, sought, false), 72);
+  EXPECT_EQ(FindText(text, ToUpper(sought), true), 72);
+  EXPECT_EQ(FindText(text, ToUpper(sought), false), -1);
+}
+
 }  // namespace
 }  // namespace qorvex
