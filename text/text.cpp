@@ -53,12 +53,6 @@ bool IsStop(const Byte* d, size_t known, size_t p) {
   return ((p - i) & 1) == 0;
 }
 
-// After checking p, the next position known to be a stop: p itself, or the byte after the
-// trail byte p.
-size_t NextKnown(bool stop, size_t p) {
-  return stop ? p : p + 1;
-}
-
 bool FoldEqual(const Byte* a, const Byte* foldedSought, size_t m) {
   for (size_t i = 0; i < m; ++i) {
     if (Fold(a[i]) != foldedSought[i]) return false;
@@ -136,9 +130,9 @@ size_t FindExactFrom(std::string_view d, std::string_view sought, size_t s) {
                                : memmem(base + pos, n - pos, sought.data(), m);
     if (hit == nullptr) return std::string_view::npos;
     const size_t p = static_cast<const Byte*>(hit) - base;
-    const bool stop = IsStop(base, known, p);
-    if (stop) return p;
-    known = NextKnown(stop, p);
+    if (IsStop(base, known, p)) return p;
+    // p is a trail byte, so the byte after it is a stop; this keeps the backward counts linear.
+    known = p + 1;
     pos = p + 1;
   }
   return std::string_view::npos;
@@ -191,9 +185,8 @@ size_t FindFoldFrom(std::string_view d, std::string_view sought, size_t s) {
     const size_t q = hit - base;
     const size_t p = q - anchor;
     if (FoldEqual(base + p, folded, m)) {
-      const bool stop = IsStop(base, known, p);
-      if (stop) return p;
-      known = NextKnown(stop, p);
+      if (IsStop(base, known, p)) return p;
+      known = p + 1;
     }
     cursor = q + 1;
     if (cursor > last) return std::string_view::npos;
