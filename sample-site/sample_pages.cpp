@@ -108,7 +108,7 @@ std::string UrlEncode(std::string_view s) {
 
 // Every occurrence of keyword in name wrapped in <em>, as search sites highlight them.
 std::string Highlight(std::string_view name, std::string_view keyword) {
-  if (keyword.empty()) return std::string(name);
+  if (keyword.empty() || !ValidUtf8(keyword)) return std::string(name);
   std::string out;
   size_t at = 0;
   for (;;) {
@@ -176,6 +176,8 @@ std::string PagerLink(const std::string& base, int page, std::string_view label)
 std::vector<const SampleCompany*> SearchCompanies(const std::vector<SampleCompany>& companies,
                                                   std::string_view keyword, std::string_view area) {
   std::vector<const SampleCompany*> matches;
+  // A broken sequence would match inside characters.
+  if (!ValidUtf8(keyword) || !ValidUtf8(area)) return matches;
   for (const SampleCompany& c : companies) {
     bool kwHit = keyword.empty() || FindNoCase(c.name, keyword) != std::string_view::npos ||
                  FindNoCase(c.products, keyword) != std::string_view::npos;

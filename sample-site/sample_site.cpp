@@ -1,6 +1,7 @@
 // The site's HTTP server around the generated directory and its pages.
 #include "sample-site/sample_site.h"
 
+#include <netinet/in.h>
 #include <sys/socket.h>
 
 #include <algorithm>
@@ -56,6 +57,24 @@ std::string NumberPicture(const std::string& text) {
          "\" height=\"20\"><text x=\"4\" y=\"15\" font-family=\"monospace\" font-size=\"15\" "
          "fill=\"#c00\">" +
          XmlEscape(shown) + "</text></svg>";
+}
+
+// Raises the listen backlog of the bound socket, after making sure it is that socket.
+void WidenBacklog(int sock, int port) {
+  if (sock < 0) return;
+  int listening = 0;
+  socklen_t size = sizeof(listening);
+  if (getsockopt(sock, SOL_SOCKET, SO_ACCEPTCONN, &listening, &size) != 0 || !listening) return;
+  sockaddr_storage address{};
+  socklen_t length = sizeof(address);
+  if (getsockname(sock, reinterpret_cast<sockaddr*>(&address), &length) != 0) return;
+  int boundPort = -1;
+  if (address.ss_family == AF_INET) {
+    boundPort = ntohs(reinterpret_cast<sockaddr_in*>(&address)->sin_port);
+  } else if (address.ss_family == AF_INET6) {
+    boundPort = ntohs(reinterpret_cast<sockaddr_in6*>(&address)->sin6_port);
+  }
+  if (boundPort == port) ::listen(sock, SOMAXCONN);
 }
 
 std::string NotFoundPage() {
@@ -124,8 +143,8 @@ void SampleSite::InstallRoutes() {
   server_.set_socket_options([this](socket_t sock) {
     int yes = 1;
     setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof(yes));
-    int none = -1;
-    listenSocket_.compare_exchange_strong(none, static_cast<int>(sock));
+    // While binding, the last socket tried is the one that got bound.
+    if (binding_.load()) listenSocket_.store(static_cast<int>(sock));
   });
   server_.set_pre_routing_handler([this](const httplib::Request&, httplib::Response&) {
     requestCount_.fetch_add(1);
@@ -187,16 +206,20 @@ void SampleSite::InstallRoutes() {
 
 bool SampleSite::Start() {
   if (started_) return false;
+  if (options_.port < 0 || options_.port > 65535) return false;
+  binding_.store(true);
   int port = options_.port;
+  bool bound = false;
   if (port == 0) {
     port = server_.bind_to_any_port(options_.host);
-    if (port <= 0) return false;
-  } else if (port < 0 || port > 65535 || !server_.bind_to_port(options_.host, port)) {
-    return false;
+    bound = port > 0;
+  } else {
+    bound = server_.bind_to_port(options_.host, port);
   }
+  binding_.store(false);
+  if (!bound) return false;
   // The library listens with a backlog of 5; fifty workers connecting at once need more.
-  int sock = listenSocket_.load();
-  if (sock >= 0) ::listen(sock, SOMAXCONN);
+  WidenBacklog(listenSocket_.load(), port);
   port_.store(port);
   started_ = true;
   {

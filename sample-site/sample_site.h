@@ -49,7 +49,8 @@ struct SampleCompany {
 std::vector<SampleCompany> GenerateCompanies(unsigned seed, int count);
 
 /// Companies whose name or products hold keyword and whose place holds area, in directory
-/// order. ASCII letters match regardless of case; empty texts match everything.
+/// order. ASCII letters match regardless of case; empty texts match everything; a text that is
+/// not UTF-8 matches nothing.
 std::vector<const SampleCompany*> SearchCompanies(const std::vector<SampleCompany>& companies,
                                                   std::string_view keyword, std::string_view area);
 
@@ -92,6 +93,13 @@ class SampleSite {
   int Port() const { return port_.load(); }
   /// "http://host:port/".
   std::string BaseUrl() const;
+  /// The collection core's site settings for this server: "http://host:port/scom?kw=",
+  /// "http://host:port/" and "host:port/".
+  std::string SearchUrlPrefix() const { return BaseUrl() + "scom?kw="; }
+  std::string CompanyPageBase() const { return BaseUrl(); }
+  std::string CompanyLinkMarker() const {
+    return options_.host + ":" + std::to_string(Port()) + "/";
+  }
   /// Stops accepting, cuts pending latency waits short and waits for the serving thread.
   void Stop();
 
@@ -119,6 +127,7 @@ class SampleSite {
   std::atomic<int> port_{0};
   std::atomic<long> requestCount_{0};
   std::atomic<int> listenSocket_{-1};
+  std::atomic<bool> binding_{false};
   std::mutex stopMutex_;
   std::condition_variable stopSignal_;
   bool stopping_ = false;  // guarded by stopMutex_

@@ -4,6 +4,7 @@
 #include "sample-site/sample_site.h"
 
 #include <gtest/gtest.h>
+#include <iconv.h>
 
 #include <atomic>
 #include <cctype>
@@ -438,6 +439,9 @@ TEST_F(SampleSiteTest, HostileInputIsNotEchoedRaw) {
   EXPECT_EQ(page.find("\"><b>"), std::string::npos);
   std::string bad = Get("/scom?kw=%FF%FE&area=");
   EXPECT_EQ(bad.find('\xFF'), std::string::npos);
+  // The first two bytes of 手 would match inside names and split their characters.
+  EXPECT_EQ(ReadSummary(Get("/scom?kw=%E6%89&area=")).total, 0);
+  EXPECT_EQ(ReadSummary(Get("/scom?kw=&area=%E6%B7")).total, 0);
 
   // Links follow the Host header, unless it could break out of the attribute.
   httplib::Client client("127.0.0.1", site_->Port());
@@ -463,6 +467,37 @@ TEST(SampleSiteGeneration, SameSeedSameDirectoryAndBiggerDirectoriesExtendSmalle
   EXPECT_GT(differing, 60u);
   for (size_t i = 1; i < b.size(); ++i)
     EXPECT_LT(b[i - 1].id, b[i].id) << "ids rise";
+}
+
+// The core reads pages in code page 936: a character outside it would become '?' there and
+// could break a name or a marker.
+bool ConvertsToCp936(const std::string& utf8) {
+  iconv_t cd = iconv_open("CP936", "UTF-8");
+  if (cd == reinterpret_cast<iconv_t>(-1)) return false;
+  std::string in = utf8;
+  std::string out(in.size() * 2 + 16, '\0');
+  char* inPtr = in.data();
+  size_t inLeft = in.size();
+  char* outPtr = out.data();
+  size_t outLeft = out.size();
+  size_t result = iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft);
+  iconv_close(cd);
+  return result != static_cast<size_t>(-1) && inLeft == 0;
+}
+
+TEST(SampleSiteGeneration, EveryPageIsCodePage936Text) {
+  for (unsigned seed : {1u, 2u}) {
+    std::vector<SampleCompany> all = GenerateCompanies(seed, 1000);
+    std::vector<const SampleCompany*> matches = SearchCompanies(all, "", "");
+    for (int p = 1; p <= 50; ++p) {
+      EXPECT_TRUE(ConvertsToCp936(RenderSearchPage(matches, "手机", "深圳", p, "h:1")))
+          << "seed " << seed << " page " << p;
+    }
+    for (const SampleCompany& c : all) {
+      EXPECT_TRUE(ConvertsToCp936(RenderContactPage(c, "h:1"))) << c.key;
+      EXPECT_TRUE(ConvertsToCp936(RenderCompanyPage(c, "h:1"))) << c.key;
+    }
+  }
 }
 
 TEST(SampleSiteServer, SameSeedServesTheSamePages) {
