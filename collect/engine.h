@@ -61,7 +61,8 @@ class Engine {
   /// Asks for a path and writes the table; does nothing for an empty table.
   void ExportCsv();
   void OpenCompanyPage();
-  /// The timeout rule's result, taken at once (also during a run).
+  /// The timeout rule's result, taken at once (also during a run). It is 10, the timeout box's
+  /// default, until the front end first sets it.
   void SetTimeoutSeconds(int seconds);
   /// The close request: stops every run's workers after their current item.
   void RequestClose();

@@ -15,7 +15,7 @@ Text Gbk(std::string_view utf8) {
 }
 
 // A contact page in the site's layout (UTF-8); empty values leave their part out.
-struct PageSpec {
+struct PageParts {
   std::string contact = " 张三 ";
   std::string mobile = "13800138000";
   std::string phone = "010-12345678";
@@ -27,13 +27,13 @@ struct PageSpec {
 };
 
 template <class Edit>
-PageSpec With(Edit edit) {
-  PageSpec p;
+PageParts With(Edit edit) {
+  PageParts p;
   edit(p);
   return p;
 }
 
-std::string Page(const PageSpec& p) {
+std::string Page(const PageParts& p) {
   std::string s = "<html><ul>";
   if (!p.contact.empty()) s += "<li><font>联系人:</font>" + p.contact + "</li>";
   if (!p.mobile.empty()) s += "<li><img src=\"/img/phone/" + p.mobile + ".png\"></li>";
@@ -60,7 +60,7 @@ TEST(ExtractContactFieldsTest, Cases) {
         "北京朝阳区"}},
       {"empty page", "", {}},
       {"contact of spaces takes the second cut",
-       Page(With([&](PageSpec& p) {
+       Page(With([&](PageParts& p) {
          p.contact = "  　 ";
          p.extra = "联系人：&nbsp;李 四<br>";
        })),
@@ -168,7 +168,7 @@ TEST_F(ParseCompanyDetailTest, NumberOptions) {
   };
   for (const Case& c : cases) {
     ticked_ = c.ticked;
-    Parse(Page(With([&](PageSpec& p) {
+    Parse(Page(With([&](PageParts& p) {
       p.mobile = c.mobile;
       p.phone = c.phone;
     })));
@@ -194,7 +194,7 @@ TEST_F(ParseCompanyDetailTest, SuccessWritesTheSevenCellsOnly) {
 }
 
 TEST_F(ParseCompanyDetailTest, CrLfRemovedButALoneCrStays) {
-  Parse(Page(With([&](PageSpec& p) { p.contact = "张\r\n三\r四"; })));
+  Parse(Page(With([&](PageParts& p) { p.contact = "张\r\n三\r四"; })));
   EXPECT_EQ(Row()[kColumnContact], Gbk("张三\r四"));
 }
 
@@ -202,29 +202,29 @@ TEST_F(ParseCompanyDetailTest, RequiredFields) {
   struct Case {
     const char* label;
     std::set<CheckBox> ticked;
-    PageSpec page;
+    PageParts page;
     bool blanked;
   };
   const Case cases[] = {
       {"contact and mobile both missing",
        {CheckBox::RequireContact, CheckBox::RequireMobile},
-       With([&](PageSpec& p) {
+       With([&](PageParts& p) {
          p.contact = "";
          p.mobile = "";
        }),
        true},
       {"mobile emptied by the strong filter",
        {CheckBox::StrongMobile, CheckBox::RequireMobile},
-       With([&](PageSpec& p) { p.mobile = "+8613800138000"; }),
+       With([&](PageParts& p) { p.mobile = "+8613800138000"; }),
        true},
-      {"QQ missing", {CheckBox::RequireQQ}, With([&](PageSpec& p) { p.qq = ""; }), true},
+      {"QQ missing", {CheckBox::RequireQQ}, With([&](PageParts& p) { p.qq = ""; }), true},
       {"address missing",
        {CheckBox::RequireAddress},
-       With([&](PageSpec& p) { p.address = ""; }),
+       With([&](PageParts& p) { p.address = ""; }),
        true},
       {"address of spaces",
        {CheckBox::RequireAddress},
-       With([&](PageSpec& p) { p.address = " 　 "; }),
+       With([&](PageParts& p) { p.address = " 　 "; }),
        true},
       {"address present", {CheckBox::RequireAddress}, {}, false},
       {"all required, all present",
@@ -235,7 +235,7 @@ TEST_F(ParseCompanyDetailTest, RequiredFields) {
        false},
       {"nothing required, empty page",
        {},
-       With([](PageSpec& p) { p = PageSpec{"", "", "", "", "", "", "", ""}; }),
+       With([](PageParts& p) { p = PageParts{"", "", "", "", "", "", "", ""}; }),
        false},
   };
   for (const Case& c : cases) {
