@@ -122,8 +122,14 @@ int Run(const CliOptions& options) {
     return kExitNoResult;
   }
   if (outcome.writeFailure) {
-    std::fprintf(stderr, "qorvex-cli: cannot write %s: %s\n", outcome.savePath.c_str(),
-                 outcome.writeFailure->c_str());
+    // The reason usually names the path already.
+    const std::string& reason = *outcome.writeFailure;
+    if (reason.find(outcome.savePath) != std::string::npos) {
+      std::fprintf(stderr, "qorvex-cli: %s\n", reason.c_str());
+    } else {
+      std::fprintf(stderr, "qorvex-cli: cannot write %s: %s\n", outcome.savePath.c_str(),
+                   reason.c_str());
+    }
     return kExitFailure;
   }
   std::printf("%s\n", outcome.savePath.c_str());

@@ -16,6 +16,7 @@
 #include <optional>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "sample-site/sample_site.h"
@@ -243,6 +244,14 @@ class CliRunTest : public testing::Test {
           const size_t at = page.find(claimed);
           if (at != std::string::npos) page.replace(at, claimed.size(), "<span class=\"n\">35<");
           reply.set_content(page, "text/html; charset=utf-8");
+        });
+    // Answers only after three seconds.
+    site_->Server().Get(
+        "/slow/scom", [=](const httplib::Request& request, httplib::Response& reply) {
+          std::this_thread::sleep_for(std::chrono::seconds(3));
+          reply.set_content(
+              RenderSearchPage(site_->Search("", ""), "", "", pageOf(request), hostPort()),
+              "text/html; charset=utf-8");
         });
     site_->Server().Get("/blank/.*", [](const httplib::Request&, httplib::Response& reply) {
       reply.set_content("<html><body></body></html>", "text/html; charset=utf-8");
@@ -491,12 +500,26 @@ TEST_F(CliRunTest, NoResultWritesNoFile) {
   }
 }
 
+TEST_F(CliRunTest, TimeoutLimitsEveryFetch) {
+  // With the default limit the slow page would arrive and the run would write a file.
+  const fs::path output = dir_.Path() / "slow.csv";
+  const CliRun run = RunCli(Args({"-k", "x", "-T", "1", "-o", output.string()}, "slow/scom"));
+  EXPECT_EQ(run.exitCode, 3) << run.err;
+  EXPECT_NE(run.err.find("没有采集结果"), std::string::npos) << run.err;
+  EXPECT_FALSE(fs::exists(output));
+}
+
 TEST_F(CliRunTest, UnwritableOutputFailsWithTheReason) {
   const fs::path output = dir_.Path() / "missing-folder" / "out.csv";
   const CliRun run =
       RunCli(Args({"-k", "手机", "-a", "北京", "--companies-only", "-o", output.string()}));
   EXPECT_EQ(run.exitCode, 1) << run.err;
-  EXPECT_NE(run.err.find("cannot write " + output.string() + ": "), std::string::npos) << run.err;
+  // One line that names the path and says why.
+  const size_t at = run.err.find("qorvex-cli: ");
+  ASSERT_NE(at, std::string::npos) << run.err;
+  const std::string line = run.err.substr(at, run.err.find('\n', at) - at);
+  EXPECT_NE(line.find(output.string()), std::string::npos) << line;
+  EXPECT_NE(line.find("No such file or directory"), std::string::npos) << line;
   EXPECT_EQ(run.out, "");
   EXPECT_FALSE(fs::exists(output));
 }
