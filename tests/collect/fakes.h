@@ -94,7 +94,7 @@ class FakeFrontEnd : public FrontEnd {
     opened_.push_back(url);
   }
 
-  // Script and inspection.
+  // Script and checks.
   void SetBox(EditBox box, const Text& text) {
     std::lock_guard lock(m_);
     boxes_[box] = text;
