@@ -43,6 +43,13 @@ int main(int argc, char** argv) {
     std::string_view value;
     size_t eq = arg.find('=');
     std::string_view name = arg.substr(0, eq);
+    if (name != "--host" && name != "--port" && name != "--latency-ms" && name != "--seed" &&
+        name != "--companies" && name != "--threads") {
+      std::fprintf(stderr, "qorvex-sample-site: unknown option %.*s\n\n",
+                   static_cast<int>(name.size()), name.data());
+      PrintUsage(stderr);
+      return 2;
+    }
     if (eq != std::string_view::npos) {
       value = arg.substr(eq + 1);
     } else if (i + 1 < argc) {
@@ -68,14 +75,9 @@ int main(int argc, char** argv) {
     } else if (name == "--companies") {
       ok = ReadInt(value, 0, 100000, n);
       options.companies = static_cast<int>(n);
-    } else if (name == "--threads") {
+    } else {  // --threads
       ok = ReadInt(value, 8, 1024, n);
       options.threads = static_cast<int>(n);
-    } else {
-      std::fprintf(stderr, "qorvex-sample-site: unknown option %.*s\n\n",
-                   static_cast<int>(name.size()), name.data());
-      PrintUsage(stderr);
-      return 2;
     }
     if (!ok) {
       std::fprintf(stderr, "qorvex-sample-site: bad value for %.*s: %.*s\n",
