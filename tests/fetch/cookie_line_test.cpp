@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include "fetch/fetch_internal.h"
 
 namespace qorvex {
@@ -13,6 +15,10 @@ struct CookieCase {
   const char* requestPath;
   const char* expected;  // empty: nothing is stored
 };
+
+void PrintTo(const CookieCase& c, std::ostream* os) {
+  *os << c.name;
+}
 
 const CookieCase kCookieCases[] = {
     {"DataKeepsItsEquals", "Set-Cookie: SID=ab=c; path=/", "/",

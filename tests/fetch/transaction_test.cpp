@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <ostream>
 
 #include "fetch/fetch.h"
 #include "fetch/fetch_internal.h"
@@ -56,6 +57,10 @@ struct WireCase {
   std::vector<std::string> linesAfterAgent;  // "{url}" stands for the URL
   const char* sentBody;
 };
+
+void PrintTo(const WireCase& c, std::ostream* os) {
+  *os << c.name;
+}
 
 const std::string kUrlMark = "{url}";
 
@@ -145,6 +150,18 @@ TEST_P(WireRequest, HeaderLinesExactlyAndInOrder) {
 
 INSTANTIATE_TEST_SUITE_P(Table, WireRequest, ::testing::ValuesIn(kWireCases),
                          [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(Exchange, LargePostBodyGoesOutAtOnce) {
+  // libcurl would otherwise ask for a 100 Continue first on large bodies and stall.
+  const std::string body(3u << 20, 'v');
+  RawServer server([](const RawRequest&) { return Reply("200 OK", "", "got"); });
+  EXPECT_EQ(AsText(TimedFetch(server.Url("/up"), "POST", "", "", "", "", body, kLimit)), "got");
+  const auto requests = server.Requests();
+  ASSERT_EQ(requests.size(), 1u);
+  EXPECT_THAT(requests[0].Lines("Expect"), IsEmpty());
+  EXPECT_THAT(requests[0].Lines("Content-Length"), ElementsAre("Content-Length: 3145728"));
+  EXPECT_TRUE(requests[0].body == body);
+}
 
 TEST_F(Exchange, RefererAndPathGoOutUnchanged) {
   RawServer server([](const RawRequest&) { return Reply("200 OK", "", "x"); });
@@ -246,6 +263,10 @@ struct BodyCase {
   std::string expected;
 };
 
+void PrintTo(const BodyCase& c, std::ostream* os) {
+  *os << c.name;
+}
+
 // Header lines of 8 KiB each, about bytes in all.
 std::string ManyHeaderLines(size_t bytes) {
   std::string lines;
@@ -284,8 +305,7 @@ class ReplyBody : public Exchange, public ::testing::WithParamInterface<BodyCase
 
 TEST_P(ReplyBody, ComesBackAsExpected) {
   const BodyCase& c = GetParam();
-  const std::string reply = c.reply();
-  RawServer server([&reply](const RawRequest&) { return std::optional<std::string>(reply); });
+  RawServer server([&c](const RawRequest&) { return std::optional<std::string>(c.reply()); });
   const ByteBuffer body = TimedFetch(server.Url("/"), "", "", "", "", "", "", kLimit);
   EXPECT_EQ(body.size(), c.expected.size());
   EXPECT_TRUE(AsText(body) == c.expected);
@@ -300,6 +320,10 @@ struct AuthCase {
   const char* password;
   std::vector<std::string> authorization;  // lines sent on the retry, empty when none
 };
+
+void PrintTo(const AuthCase& c, std::ostream* os) {
+  *os << c.name;
+}
 
 const AuthCase kAuthCases[] = {
     {"UserAndPassword", "user", "pw", {"Authorization: Basic dXNlcjpwdw=="}},

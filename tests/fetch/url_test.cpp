@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include "fetch/fetch.h"
 
 namespace qorvex {
@@ -13,6 +15,10 @@ struct UrlCase {
   const char* path;
   int port;
 };
+
+void PrintTo(const UrlCase& c, std::ostream* os) {
+  *os << c.name;
+}
 
 const UrlCase kUrlCases[] = {
     {"PortCutHostLowered", "http://Host:8080/list?p=2", "host", "host:8080", "/list?p=2", 8080},
