@@ -237,8 +237,11 @@ MainWindow::MainWindow(Options options) : QWidget(nullptr) {
 }
 
 MainWindow::~MainWindow() {
-  // Workers still call the bridge and write the table: stop them before either goes.
+  // Workers still call the bridge and write the table: stop them before either goes. The model
+  // is a child, which would outlive the table, a member.
   engine_.reset();
+  delete model_;
+  model_ = nullptr;
 }
 
 void MainWindow::BuildControls() {
@@ -394,8 +397,13 @@ void MainWindow::WireEvents() {
   });
   connect(export_, &QPushButton::clicked, this, [this]() { engine_->ExportCsv(); });
 
+  // Anywhere in the list, rows or not; queued so that the list first selects the row under
+  // the pointer.
   new EventHook(list_->viewport(), [this](QEvent* event) {
-    if (event->type() == QEvent::MouseButtonDblClick) engine_->OpenCompanyPage();
+    if (event->type() == QEvent::MouseButtonDblClick) {
+      QMetaObject::invokeMethod(
+          this, [this]() { engine_->OpenCompanyPage(); }, Qt::QueuedConnection);
+    }
     return false;
   });
   connect(model_, &QAbstractItemModel::modelAboutToBeReset, this,
