@@ -12,7 +12,8 @@ namespace qorvex {
 /// The file's text: the header line and one line per row, each ending in CR LF. A field that
 /// holds a comma, a double quote, a CR or an LF is quoted (inner quotes doubled); every other
 /// field is written as it stands. Empty for a table without rows. Reads each row as one
-/// consistent snapshot, so writers may go on meanwhile.
+/// consistent snapshot, so writers may go on meanwhile: the rows present when it starts are
+/// written in table order, less those deleted before they were read.
 Text BuildCsv(const ResultTable& table);
 
 /// keyword-area-filter.csv (code page 936, settings as typed).
@@ -30,7 +31,9 @@ struct WriteResult {
   explicit operator bool() const { return ok; }
 };
 
-/// Writes bytes to path, creating the file or replacing its whole content.
+/// Writes bytes to path, creating the file or replacing its whole content. On failure the
+/// reason names the path and the system's cause; a write that fails midway may leave the file
+/// cut short.
 WriteResult WriteWholeFile(const std::string& path, std::string_view bytes);
 
 /// BuildCsv in the chosen encoding, written with WriteWholeFile.

@@ -123,9 +123,10 @@ class ResultTable {
   /// Collects and resets the change marks.
   TableChanges TakeChanges();
   /// Called (from the writing thread, outside the table's lock) when the table goes from
-  /// unchanged to changed. It must return at once and must not call SetChangeCallback; it may
-  /// call any other operation. nullptr turns it off. Once this returns, the previous callback
-  /// is neither running nor started again, so its captures may be destroyed.
+  /// unchanged to changed. It must return at once; it may read the table and take the changes
+  /// but neither write to it nor call SetChangeCallback. nullptr turns it off. Once this
+  /// returns, the previous callback is neither running nor started again, so its captures may
+  /// be destroyed.
   void SetChangeCallback(std::function<void()> callback);
 
  private:
