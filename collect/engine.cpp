@@ -414,6 +414,9 @@ struct Engine::Impl : std::enable_shared_from_this<Engine::Impl> {
   void FinishDetail() {
     frontEnd.SetTimerPeriod(0);
     StopRun();
+    // The stop compacts on a thread of its own; the export offered next must not see the rows
+    // the filters blanked, so compact here before asking.
+    table.CompactTable();
     if (!closing.load() && frontEnd.IsTicked(CheckBox::ExportPrompt) &&
         frontEnd.AskYesNo(Text(kDetailDone), Text(kDoneTitle), Owner::None)) {
       ExportCsv();

@@ -171,6 +171,29 @@ TEST_F(EngineTest, SearchChainsIntoDetailsAndExports) {
   std::filesystem::remove(path);
 }
 
+TEST_F(EngineTest, AnExportAnsweredAtOnceLeavesOutTheBlankedRows) {
+  PutSearch("abc", 1, 4, {Companies(1, 4)});
+  // Two companies without a mobile number: required, so their rows are blanked.
+  directory_.Put(Company{2}.ContactUrl(), ContactPage("联系2", ""));
+  directory_.Put(Company{4}.ContactUrl(), ContactPage("联系4", ""));
+  frontEnd_.SetBox(EditBox::Keyword, "abc");
+  frontEnd_.SetTicked(CheckBox::RequireMobile, true);
+  frontEnd_.AddAnswer(true);
+  const auto path = std::filesystem::temp_directory_path() /
+                    ("qorvex_engine_blank_" + std::to_string(::getpid()) + ".csv");
+  frontEnd_.SetSavePath(path.string());
+
+  engine_->StartCompanySearch();
+  Quiet();
+
+  const std::string csv = ReadFile(path);
+  EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 3) << csv;
+  EXPECT_EQ(csv.find("\r\n,,,"), std::string::npos) << csv;
+  EXPECT_NE(csv.find("\r\n1,qv1,"), std::string::npos) << csv;
+  EXPECT_NE(csv.find("\r\n2,qv3,"), std::string::npos) << csv;
+  std::filesystem::remove(path);
+}
+
 TEST_F(EngineTest, ConfirmTickedAndAnsweredNoKeepsTheCompanyRows) {
   PutSearch("", 1, 3, {Companies(1, 3)});
   frontEnd_.SetTicked(CheckBox::ConfirmDetails, true);
