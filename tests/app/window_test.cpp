@@ -341,6 +341,20 @@ TEST_F(WindowTest, ListHasTenColumnsAndReportBehaviour) {
   EXPECT_EQ(list->model()->rowCount(), 0);
 }
 
+TEST_F(WindowTest, HiddenIdColumnCanBeDraggedOpen) {
+  QHeaderView* header = Find<QTableView>(names::kList)->horizontalHeader();
+  QWidget* bar = header->viewport();
+  const int edge = header->sectionPosition(2);  // where columns 1 and 2 begin
+  QTest::mousePress(bar, Qt::LeftButton, {}, QPoint(edge + 1, 8));
+  QMouseEvent drag(QEvent::MouseMove, QPointF(edge + 60, 8),
+                   bar->mapToGlobal(QPointF(edge + 60, 8)), Qt::NoButton, Qt::LeftButton,
+                   Qt::NoModifier);
+  QApplication::sendEvent(bar, &drag);
+  QTest::mouseRelease(bar, Qt::LeftButton, {}, QPoint(edge + 60, 8));
+  EXPECT_GT(header->sectionSize(1), 0);
+  EXPECT_EQ(header->sectionSize(0), 55);
+}
+
 TEST_F(WindowTest, ThreadBoxKeepsItsCountBetweenOneAndFifty) {
   const struct {
     const char* text;
