@@ -215,8 +215,9 @@ std::string RenderSearchPage(const std::vector<const SampleCompany*>& matches,
       h += PagerLink(base, static_cast<int>(p), std::to_string(p));
     }
   }
-  h += PagerLink(base, static_cast<int>(std::min<long>(std::max<long>(shown, 1), page + 1)),
-                 "下一页");
+  h += PagerLink(
+      base, static_cast<int>(std::min<long>(std::max<long>(shown, 1), static_cast<long>(page) + 1)),
+      "下一页");
   h += PagerLink(base, static_cast<int>(std::max<long>(shown, 1)), "尾页");
   h += "共" + std::to_string(shown) + "页</div>\n";
 
