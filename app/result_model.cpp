@@ -4,7 +4,6 @@
 #include <QThread>
 #include <QTimer>
 #include <algorithm>
-#include <cassert>
 #include <mutex>
 
 #include "app/qt_text.h"
@@ -113,7 +112,8 @@ int ResultModel::RowOf(RowId id) const {
 }
 
 void ResultModel::Sync() {
-  assert(QThread::currentThread() == qApp->thread());
+  if (QThread::currentThread() != qApp->thread())
+    qFatal("the list was synced outside the GUI thread");
   syncTimer_->stop();
   const TableChanges changes = table_.TakeChanges();
   if (!changes.any) return;

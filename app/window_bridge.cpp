@@ -9,7 +9,6 @@
 #include <QThread>
 #include <QTimer>
 #include <QUrl>
-#include <cassert>
 
 #include "app/qt_text.h"
 
@@ -40,8 +39,9 @@ WindowBridge::WindowBridge(Widgets widgets, std::shared_ptr<Dialogs> dialogs, Ur
   }
 }
 
+// Checked in every build: a widget touched from a worker corrupts the window silently.
 void WindowBridge::AssertGuiThread() const {
-  assert(OnGuiThread());
+  if (!OnGuiThread()) qFatal("a window control was touched outside the GUI thread");
 }
 
 void WindowBridge::SetPanelText(int panel, const Text& text) {
