@@ -1,10 +1,11 @@
+#include "cli/options.h"
+
 #include <gtest/gtest.h>
 
 #include <functional>
 #include <string>
 #include <vector>
 
-#include "cli/options.h"
 #include "cli/progress.h"
 
 namespace qorvex::cli {
