@@ -222,8 +222,8 @@ MainWindow::MainWindow(Options options) : QWidget(nullptr) {
                                              timeoutBox_};
     bridge_->NoteBoxText(static_cast<EditBox>(i), boxes[i]->text());
   }
-  for (const CheckSpec& spec : kChecks) {
-    bridge_->NoteTicked(spec.box, checkBoxes_[static_cast<size_t>(spec.box)]->isChecked());
+  for (const CheckSpec& check : kChecks) {
+    bridge_->NoteTicked(check.box, checkBoxes_[static_cast<size_t>(check.box)]->isChecked());
   }
 
   engine_ = std::make_unique<Engine>(table_, *bridge_, std::move(options.site),
@@ -335,12 +335,12 @@ void MainWindow::BuildControls() {
   required->setGeometry(8, 457, 80, 24);
   required->lower();  // the first check box lies over its right part
 
-  for (const CheckSpec& spec : kChecks) {
-    auto* box = new QCheckBox(ToQString(spec.text), this);
-    box->setObjectName(Name(spec.name));
-    box->setGeometry(spec.place);
-    box->setChecked(spec.ticked);
-    checkBoxes_[static_cast<size_t>(spec.box)] = box;
+  for (const CheckSpec& check : kChecks) {
+    auto* box = new QCheckBox(ToQString(check.text), this);
+    box->setObjectName(Name(check.name));
+    box->setGeometry(check.place);
+    box->setChecked(check.ticked);
+    checkBoxes_[static_cast<size_t>(check.box)] = box;
   }
 
   auto* statusBar = new QWidget(this);
@@ -378,9 +378,9 @@ void MainWindow::WireEvents() {
   connect(timeoutBox_, &QLineEdit::textChanged, this, [this](const QString& text) {
     engine_->SetTimeoutSeconds(TimeoutFromBox(ToAnsi(text)));
   });
-  for (const CheckSpec& spec : kChecks) {
-    connect(checkBoxes_[static_cast<size_t>(spec.box)], &QCheckBox::stateChanged, this,
-            [this, box = spec.box](int state) { bridge_->NoteTicked(box, state == Qt::Checked); });
+  for (const CheckSpec& check : kChecks) {
+    connect(checkBoxes_[static_cast<size_t>(check.box)], &QCheckBox::stateChanged, this,
+            [this, box = check.box](int state) { bridge_->NoteTicked(box, state == Qt::Checked); });
   }
 
   connect(startSearch_, &QPushButton::clicked, this, [this]() { engine_->StartCompanySearch(); });

@@ -91,14 +91,14 @@ bool IsWholeNumber(std::string_view text) {
                                       [](unsigned char c) { return c >= '0' && c <= '9'; });
 }
 
-std::string OptionName(const OptionSpec& spec) {
-  if (spec.shortName == 0) return "--" + std::string(spec.longName);
-  return "-" + std::string(1, spec.shortName) + "/--" + std::string(spec.longName);
+std::string OptionName(const OptionSpec& def) {
+  if (def.shortName == 0) return "--" + std::string(def.longName);
+  return "-" + std::string(1, def.shortName) + "/--" + std::string(def.longName);
 }
 
 // Applies one option's value; returns an error message, empty when the value is good.
-std::string Apply(const OptionSpec& spec, const std::string& value, CliOptions& options) {
-  switch (spec.id) {
+std::string Apply(const OptionSpec& def, const std::string& value, CliOptions& options) {
+  switch (def.id) {
     case Opt::Keyword:
       options.keyword = value;
       break;
@@ -175,10 +175,10 @@ std::string Apply(const OptionSpec& spec, const std::string& value, CliOptions& 
     case Opt::SearchUrl:
     case Opt::CompanyBase:
     case Opt::LinkMarker: {
-      if (value.empty()) return "option " + OptionName(spec) + " needs a value";
-      std::string& target = spec.id == Opt::SearchUrl     ? options.searchUrl
-                            : spec.id == Opt::CompanyBase ? options.companyBase
-                                                          : options.linkMarker;
+      if (value.empty()) return "option " + OptionName(def) + " needs a value";
+      std::string& target = def.id == Opt::SearchUrl     ? options.searchUrl
+                            : def.id == Opt::CompanyBase ? options.companyBase
+                                                         : options.linkMarker;
       target = value;
       break;
     }
@@ -220,34 +220,34 @@ ParseResult ParseOptions(const std::vector<std::string>& args) {
     if (arg[1] == '-') {
       const size_t equals = arg.find('=');
       const std::string name = arg.substr(2, equals == std::string::npos ? equals : equals - 2);
-      const auto* spec = std::find_if(std::begin(kOptions), std::end(kOptions),
-                                      [&](const OptionSpec& s) { return s.longName == name; });
-      if (spec == std::end(kOptions)) return UsageError("unknown option '--" + name + "'");
+      const auto* def = std::find_if(std::begin(kOptions), std::end(kOptions),
+                                     [&](const OptionSpec& s) { return s.longName == name; });
+      if (def == std::end(kOptions)) return UsageError("unknown option '--" + name + "'");
       if (equals != std::string::npos) {
-        if (!spec->takesValue) return UsageError("option '--" + name + "' takes no value");
-        found.emplace_back(spec, arg.substr(equals + 1));
-      } else if (spec->takesValue) {
+        if (!def->takesValue) return UsageError("option '--" + name + "' takes no value");
+        found.emplace_back(def, arg.substr(equals + 1));
+      } else if (def->takesValue) {
         if (i + 1 >= args.size()) return UsageError("option '--" + name + "' needs a value");
-        found.emplace_back(spec, args[++i]);
+        found.emplace_back(def, args[++i]);
       } else {
-        found.emplace_back(spec, std::string());
+        found.emplace_back(def, std::string());
       }
     } else {
       for (size_t k = 1; k < arg.size(); ++k) {
         const char c = arg[k];
-        const auto* spec = std::find_if(std::begin(kOptions), std::end(kOptions),
-                                        [&](const OptionSpec& s) { return s.shortName == c; });
-        if (spec == std::end(kOptions) || c == 0) {
+        const auto* def = std::find_if(std::begin(kOptions), std::end(kOptions),
+                                       [&](const OptionSpec& s) { return s.shortName == c; });
+        if (def == std::end(kOptions) || c == 0) {
           return UsageError("unknown option '-" + std::string(1, c) + "'");
         }
-        if (!spec->takesValue) {
-          found.emplace_back(spec, std::string());
+        if (!def->takesValue) {
+          found.emplace_back(def, std::string());
           continue;
         }
         if (k + 1 < arg.size()) {
-          found.emplace_back(spec, arg.substr(k + 1));
+          found.emplace_back(def, arg.substr(k + 1));
         } else if (i + 1 < args.size()) {
-          found.emplace_back(spec, args[++i]);
+          found.emplace_back(def, args[++i]);
         } else {
           return UsageError("option '-" + std::string(1, c) + "' needs a value");
         }
@@ -255,16 +255,16 @@ ParseResult ParseOptions(const std::vector<std::string>& args) {
       }
     }
 
-    for (const auto& [spec, value] : found) {
-      if (spec->id == Opt::Help) {
+    for (const auto& [def, value] : found) {
+      if (def->id == Opt::Help) {
         result.outcome = ParseOutcome::Help;
         return result;
       }
-      if (spec->id == Opt::Version) {
+      if (def->id == Opt::Version) {
         result.outcome = ParseOutcome::Version;
         return result;
       }
-      if (std::string error = Apply(*spec, value, result.options); !error.empty()) {
+      if (std::string error = Apply(*def, value, result.options); !error.empty()) {
         return UsageError(std::move(error));
       }
     }
