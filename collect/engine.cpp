@@ -405,7 +405,11 @@ struct Engine::Impl : std::enable_shared_from_this<Engine::Impl> {
       counters.processedCount.fetch_add(1);
       RefreshStatus();
       atRest = AfterItem();
-      complete = ClaimCompletion(*ctx, counters.processedCount.load() >= table.RowCount());
+      // Measured against the rows the run started with, not the table as it stands: a
+      // compaction still pending from the stop before this run may drop rows this run has
+      // blanked, and the run would then end before its last rows were handled.
+      complete = ClaimCompletion(
+          *ctx, counters.processedCount.load() >= static_cast<int32_t>(ctx->rowIds.size()));
     }
     if (atRest) StopRun();
     if (complete) FinishDetail();
