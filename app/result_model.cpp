@@ -66,8 +66,7 @@ const ResultModel::CachedRow& ResultModel::Row(int row) const {
   CachedRow& cached = cache_[static_cast<size_t>(row)];
   if (!cached.valid) {
     // By id, so a row that moved since the last catch-up still shows its own cells.
-    const int index = table_.IndexOf(ids_[static_cast<size_t>(row)]);
-    const RowCells cells = table_.RowSnapshot(index);
+    const RowCells cells = table_.RowSnapshotById(ids_[static_cast<size_t>(row)]);
     for (int c = 0; c < kColumnCount; ++c)
       cached.cells[c] = ToQString(cells[c]);
     cached.valid = true;

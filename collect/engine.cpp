@@ -56,17 +56,6 @@ uint32_t TickCount() {
       duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
 }
 
-// Reads the 联系人 cell of the row with this id. Rows only ever move towards the top, so a row
-// found at the same index before and after the read held that index throughout.
-Text ContactCellOf(const ResultTable& table, RowId id) {
-  for (;;) {
-    const int index = table.IndexOf(id);
-    if (index < 0) return {};
-    Text cell = table.GetCell(index, kColumnContact);
-    if (table.IdAt(index) == id) return cell;
-  }
-}
-
 }  // namespace
 
 std::optional<Text> ThreadBoxCorrection(std::string_view boxText) {
@@ -385,7 +374,7 @@ struct Engine::Impl : std::enable_shared_from_this<Engine::Impl> {
     const RowId id = ctx->rowIds[row - 1];
     // A row that has a contact person already is not fetched again, but it is handled: it
     // counts, so the run completes when its last row is done.
-    const bool skip = !ContactCellOf(table, id).empty();
+    const bool skip = !table.GetCellById(id, kColumnContact).empty();
     Text page;
     if (!skip) {
       page = Utf8ToAnsi(BytesToText(Fetch(ContactPageUrl(config, ctx->companyKeys[row - 1]), {})));

@@ -137,19 +137,7 @@ int ResultTable::IndexOf(RowId id) const {
 }
 
 bool ResultTable::SetCellById(RowId id, int column, const Text& text) {
-  if (id == 0) return false;
-  Text value = ValidColumn(column) ? text : Text();
-  bool wake = false;
-  {
-    std::lock_guard lock(mutex_);
-    const int index = IndexOfLocked(id);
-    if (index < 0) return false;
-    if (!ValidColumn(column)) return true;
-    rows_[index].cells[column].swap(value);
-    wake = MarkRowsLocked(index, index);
-  }
-  if (wake) Notify();
-  return true;
+  return SetCellsById(id, column, {text});
 }
 
 bool ResultTable::SetCellsById(RowId id, int firstColumn, const std::vector<Text>& texts) {
@@ -194,6 +182,20 @@ RowCells ResultTable::RowSnapshot(int row) const {
   std::lock_guard lock(mutex_);
   if (!ValidRowLocked(row)) return RowCells{};
   return rows_[row].cells;
+}
+
+RowCells ResultTable::RowSnapshotById(RowId id) const {
+  if (id == 0) return RowCells{};
+  std::lock_guard lock(mutex_);
+  const int index = IndexOfLocked(id);
+  return index < 0 ? RowCells{} : rows_[index].cells;
+}
+
+Text ResultTable::GetCellById(RowId id, int column) const {
+  if (id == 0 || !ValidColumn(column)) return Text();
+  std::lock_guard lock(mutex_);
+  const int index = IndexOfLocked(id);
+  return index < 0 ? Text() : rows_[index].cells[column];
 }
 
 std::vector<RowCells> ResultTable::Snapshot() const {

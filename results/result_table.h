@@ -103,6 +103,11 @@ class ResultTable {
 
   /// A consistent copy of one row (all empty when it does not exist).
   RowCells RowSnapshot(int row) const;
+  /// A consistent copy of the row with this id, found and read in one step (all empty when it
+  /// is gone).
+  RowCells RowSnapshotById(RowId id) const;
+  /// One cell of the row with this id, found and read in one step; empty when it is gone.
+  Text GetCellById(RowId id, int column) const;
   /// A consistent copy of the whole table.
   std::vector<RowCells> Snapshot() const;
   /// Ids and ID cells of all rows, taken in one step (what a detail run starts from).

@@ -174,6 +174,13 @@ TEST(ResultTableIds, WritesThroughIdsFollowTheRowAndFallAwayWhenItIsGone) {
   EXPECT_EQ(ColumnOf(table, kColumnContact), (std::vector<Text>{"for a", "for c", ""}));
   EXPECT_EQ(ColumnOf(table, kColumnId), (std::vector<Text>{"a", "c", "d"}));
 
+  // Reads by id find the moved rows and nothing for the one that is gone.
+  EXPECT_EQ(table.GetCellById(keys[2].first, kColumnContact), "for c");
+  EXPECT_EQ(table.GetCellById(keys[2].first, kColumnCount), "");
+  EXPECT_EQ(table.GetCellById(keys[1].first, kColumnId), "");
+  EXPECT_EQ(table.RowSnapshotById(keys[3].first)[kColumnId], "d");
+  EXPECT_EQ(table.RowSnapshotById(keys[1].first), RowCells{});
+
   EXPECT_FALSE(table.SetCellById(0, kColumnContact, "zero"));
   EXPECT_EQ(table.IndexOf(0), -1);
   EXPECT_EQ(table.IndexOf(keys[3].first + 100), -1);
