@@ -27,8 +27,18 @@ Split SplitItems(int32_t itemCount, int32_t threadCount) {
   return {itemCount / w, w, r};
 }
 
-void RunRange(const WorkPlan& plan, int32_t first, int32_t last) {
-  for (int32_t item = first; item <= last; ++item) {
+// The items of full block i (from 1), and of the remainder after the last full block: the one
+// place where ranges are worked out, for the plan the tests read and the workers alike.
+WorkRange BlockRange(int32_t blockSize, int32_t blockIndex) {
+  return {(blockIndex - 1) * blockSize + 1, blockIndex * blockSize};
+}
+WorkRange RemainderRange(int32_t blockSize, int32_t blockWorkers, int32_t remainder) {
+  const int32_t full = blockWorkers * blockSize;
+  return {full + 1, full + remainder};
+}
+
+void RunRange(const WorkPlan& plan, WorkRange range) {
+  for (int32_t item = range.first; item <= range.last; ++item) {
     if (plan.stopRequested->load()) break;
     plan.itemHandler(item);
   }
@@ -40,10 +50,11 @@ std::vector<WorkRange> PlanWork(int32_t itemCount, int32_t threadCount) {
   std::vector<WorkRange> ranges;
   if (itemCount < 1) return ranges;
   const Split split = SplitItems(itemCount, threadCount);
-  const int32_t full = split.blockWorkers * split.blockSize;
-  if (split.remainder != 0) ranges.push_back({full + 1, full + split.remainder});
+  if (split.remainder != 0) {
+    ranges.push_back(RemainderRange(split.blockSize, split.blockWorkers, split.remainder));
+  }
   for (int32_t i = 1; i <= split.blockWorkers; ++i) {
-    ranges.push_back({(i - 1) * split.blockSize + 1, i * split.blockSize});
+    ranges.push_back(BlockRange(split.blockSize, i));
   }
   return ranges;
 }
@@ -72,12 +83,11 @@ std::shared_ptr<const WorkPlan> DistributeWork(ItemHandler handler, int32_t item
 }
 
 void RunBlock(const std::shared_ptr<const WorkPlan>& plan, int32_t blockIndex) {
-  RunRange(*plan, (blockIndex - 1) * plan->blockSize + 1, blockIndex * plan->blockSize);
+  RunRange(*plan, BlockRange(plan->blockSize, blockIndex));
 }
 
 void RunRemainder(const std::shared_ptr<const WorkPlan>& plan, int32_t remainder) {
-  const int32_t full = plan->blockWorkers * plan->blockSize;
-  RunRange(*plan, full + 1, full + remainder);
+  RunRange(*plan, RemainderRange(plan->blockSize, plan->blockWorkers, remainder));
 }
 
 ThreadStarter DetachedThreadStarter() {
